@@ -54,25 +54,24 @@ struct WorldView {
 /// The per-frame settings, in the engine's units. Made by DeriveWipeSettings
 /// and never changed afterwards. The field order is the record's layout.
 struct WipeSettings {
-  double scale;                ///< horizontal downsample factor (not read by the engine)
-  std::int32_t mode;           ///< WipeMode
-  double completion;           ///< fraction done, 0.0 to 1.0
-  double width;                ///< strip width in rendered pixels, at least 1.0
-  std::int32_t quadrant;       ///< 1 to 4: quarter of the circle holding the direction
-  std::int32_t direction_mode; ///< DirectionMode
-  std::uint8_t axis_aligned;   ///< 1 at exactly 0, 90, 180 or 270 degrees
-  double angle;                ///< direction in radians, [0, 2 pi)
-  std::int32_t displace;       ///< non-zero: content slides with the front
+  double scale;                 ///< horizontal downsample factor (not read by the engine)
+  std::int32_t mode;            ///< WipeMode
+  double completion;            ///< fraction done, 0.0 to 1.0
+  double width;                 ///< strip width in rendered pixels, at least 1.0
+  std::int32_t quadrant;        ///< 1 to 4: quarter of the circle holding the direction
+  std::int32_t direction_mode;  ///< DirectionMode
+  std::uint8_t axis_aligned;    ///< 1 at exactly 0, 90, 180 or 270 degrees
+  double angle;                 ///< direction in radians, [0, 2 pi)
+  std::int32_t displace;        ///< non-zero: content slides with the front
 };
 
 /// Derives the frame's settings from the raw parameter values, as the host
 /// stores them. `remainder` is the C library's fmod or the host's own.
 /// Never fails; values the host should never send are caught by RenderWipe.
 WipeSettings DeriveWipeSettings(std::int32_t downsample_num, std::uint32_t downsample_den,
-                                std::int32_t mode_value, Fixed completion_value,
-                                double width_value, std::int32_t direction_mode_value,
-                                Fixed direction_value, std::int32_t displace_value,
-                                double (*remainder)(double, double));
+                                std::int32_t mode_value, Fixed completion_value, double width_value,
+                                std::int32_t direction_mode_value, Fixed direction_value,
+                                std::int32_t displace_value, double (*remainder)(double, double));
 
 /// The services the engine takes from its caller. Sampling is always from
 /// the frame's input image, at positions already folded inside it.
@@ -92,8 +91,7 @@ class WipeHost {
   virtual double Floor(double value) = 0;
   virtual double Fmod(double x, double y) = 0;
 
- protected:
-  ~WipeHost() = default;
+  virtual ~WipeHost() = default;
 };
 
 /// Renders one frame of the wipe into `output`, which holds a copy of `input`
