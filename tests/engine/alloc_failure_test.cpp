@@ -11,6 +11,9 @@ namespace {
 bool fail_allocations = false;
 }
 
+// These replace the global allocator, so malloc and free pair up by design.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size) {
   if (fail_allocations) throw std::bad_alloc();
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
