@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12, as root. Quick when
+# everything is already there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  cmake ninja-build g++ clang-format pkg-config
+  libgtest-dev libbenchmark-dev
+  libopenimageio-dev openimageio-tools libcli11-dev
+  g++-mingw-w64-i686 wine wine32:i386 qemu-user-static
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  dpkg --add-architecture i386
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Wine needs a little more than its packages on machines without 32-bit
+# support in the kernel.
+scripts/setup-wine.sh
