@@ -28,11 +28,21 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 
-# Wine's 32-bit side comes from the i386 archive; the update also covers the
-# backports source added below, so only one more update is needed there.
-apt-get update -q
-apt-get install -y -q --no-install-recommends \
-  g++-mingw-w64-i686 googletest wine wine32:i386
+# Set whenever this run changes the machine; the closing check then runs a
+# whole Windows program instead of the quick look.
+changed=0
+
+packages=(g++-mingw-w64-i686 googletest wine wine32:i386)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  note "installing ${missing[*]}"
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  changed=1
+fi
 
 # A kernel built without 32-bit compatibility (as on the small VMs that CI
 # uses) answers "Exec format error" for every i386 program, Wine's loader
@@ -77,6 +87,7 @@ if i386_runs_natively; then
   if [ -e "$binfmt_entry" ]; then
     # Native execution is far faster than any emulator.
     echo -1 > "$binfmt_entry"
+    changed=1
   fi
 else
   note "the kernel cannot run 32-bit x86 programs; using qemu user-mode emulation"
@@ -91,12 +102,14 @@ Suites: bookworm-backports
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-        apt-get update -q
       fi
+      apt-get update -q
       apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user
     else
+      apt-get update -q
       apt-get install -y -q --no-install-recommends qemu-user
     fi
+    changed=1
   fi
   if [ "$(qemu_major)" -lt 8 ]; then
     echo "setup-wine.sh: qemu-i386 8.1 or later is needed, found: $(qemu-i386 --version 2>&1 | head -1)" >&2
@@ -112,8 +125,20 @@ EOF
   if [ ! -e "$binfmt_entry" ]; then
     printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
       > "$binfmt_dir/register"
+    changed=1
   fi
   echo 1 > "$binfmt_entry"
+fi
+
+if [ "$changed" = 0 ]; then
+  # Nothing changed since a run that ended with the whole check below: seeing
+  # Wine's 32-bit loader start is enough.
+  if ! version=$(/usr/lib/wine/wine --version 2>&1); then
+    echo "setup-wine.sh: Wine's 32-bit loader does not start: $version" >&2
+    exit 1
+  fi
+  note "Wine is ready: $version"
+  exit 0
 fi
 
 # A real 32-bit Windows program, in a throw-away prefix and home, so that the
