@@ -8,7 +8,6 @@ packages=(
   cmake ninja-build g++ clang-format pkg-config
   libgtest-dev libbenchmark-dev
   libopenimageio-dev openimageio-tools libcli11-dev
-  g++-mingw-w64-i686 wine wine32:i386 qemu-user-static
 )
 
 missing=()
@@ -18,11 +17,10 @@ done
 
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
-  dpkg --add-architecture i386
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# Wine needs a little more than its packages on machines without 32-bit
-# support in the kernel.
+# The cross compilers and Wine, which needs more than its packages on
+# machines whose kernel cannot run 32-bit programs.
 scripts/setup-wine.sh
