@@ -52,7 +52,7 @@ inline constexpr ParamSpec kParamSpecs[] = {
     {kParamDisplace, "Displace", ParamKind::kCheckbox, 0, 1, 0, 1, 1, 0, 0, nullptr, 0, 0.0f},
 };
 
-/// The spec of a user parameter, by host index 1 to 6.
+/// The table row of a user parameter, by host index 1 to 6.
 constexpr const ParamSpec& ParamSpecFor(ParamIndex index) { return kParamSpecs[index - 1]; }
 
 }  // namespace quillmarch
