@@ -34,14 +34,6 @@ std::optional<DepthOfFormat> MapPixelFormat(PF_PixelFormat format) {
   }
 }
 
-template <typename HostPixel, typename Pixel>
-void CopyPixel(const HostPixel& from, Pixel& to) {
-  to.alpha = from.alpha;
-  to.red = from.red;
-  to.green = from.green;
-  to.blue = from.blue;
-}
-
 // The engine's services, each one the host's own. Sampling suites come from
 // the call's cache at the first sample of their depth.
 class HostServices final : public WipeHost {
@@ -53,25 +45,13 @@ class HostServices final : public WipeHost {
   }
 
   std::int32_t SampleNearest(Fixed x, Fixed y, Pixel8& pixel) override {
-    PF_Pixel8 sample{};
-    const PF_Err err =
-        suites_.Sampling8().nn_sample(in_data_.effect_ref, x, y, &sampling_, &sample);
-    CopyPixel(sample, pixel);
-    return err;
+    return Sample(suites_.Sampling8().nn_sample, x, y, pixel);
   }
   std::int32_t SampleNearest(Fixed x, Fixed y, Pixel16& pixel) override {
-    PF_Pixel16 sample{};
-    const PF_Err err =
-        suites_.Sampling16().nn_sample16(in_data_.effect_ref, x, y, &sampling_, &sample);
-    CopyPixel(sample, pixel);
-    return err;
+    return Sample(suites_.Sampling16().nn_sample16, x, y, pixel);
   }
   std::int32_t SampleNearest(Fixed x, Fixed y, PixelFloat& pixel) override {
-    PF_PixelFloat sample{};
-    const PF_Err err =
-        suites_.SamplingFloat().nn_sample_float(in_data_.effect_ref, x, y, &sampling_, &sample);
-    CopyPixel(sample, pixel);
-    return err;
+    return Sample(suites_.SamplingFloat().nn_sample_float, x, y, pixel);
   }
   std::int32_t ReportProgress(std::int32_t count, std::int32_t total) override {
     static_cast<void>(in_data_.inter.progress(in_data_.effect_ref, count, total));
@@ -86,6 +66,19 @@ class HostServices final : public WipeHost {
   double Fmod(double x, double y) override { return maths_.fmod(x, y); }
 
  private:
+  template <typename HostPixel, typename Pixel>
+  std::int32_t Sample(PF_Err (*nn_sample)(PF_ProgPtr, PF_Fixed, PF_Fixed, const PF_SampPB*,
+                                          HostPixel*),
+                      Fixed x, Fixed y, Pixel& pixel) {
+    HostPixel sample{};
+    const PF_Err err = nn_sample(in_data_.effect_ref, x, y, &sampling_, &sample);
+    pixel.alpha = sample.alpha;
+    pixel.red = sample.red;
+    pixel.green = sample.green;
+    pixel.blue = sample.blue;
+    return err;
+  }
+
   SuiteCache& suites_;
   const PF_InData& in_data_;
   const PF_ANSICallbacks& maths_;
