@@ -33,6 +33,14 @@ export HOME=$prefix-home
 # Tests have no business opening windows on a developer's desktop.
 unset DISPLAY WAYLAND_DISPLAY
 
+# On a kernel without 32-bit support the loader runs only through the qemu
+# registration that setup-wine.sh makes, which a reboot undoes.
+if ! /usr/lib/wine/wine --version > /dev/null 2>&1; then
+  echo "wine_run: Wine's 32-bit loader does not start on this machine;" \
+    "run scripts/setup-wine.sh as root" >&2
+  exit 1
+fi
+
 ready=$prefix/.quillmarch-ready
 if [ ! -e "$ready" ]; then
   mkdir -p "$HOME" "$(dirname "$prefix")"

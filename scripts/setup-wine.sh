@@ -40,7 +40,9 @@ done
 if ((${#missing[@]})); then
   note "installing ${missing[*]}"
   apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # Wine with its recommended libraries, as the module tests have been run
+  # with it; a Wine without them is one nobody has tried.
+  apt-get install -y -q "${missing[@]}"
   changed=1
 fi
 
