@@ -17,7 +17,7 @@
 // Windows).
 #pragma once
 
-#include <stdint.h>  // NOLINT: C-compatible on purpose
+#include <stdint.h>  // not <cstdint>: the header stays valid C
 
 #ifdef __cplusplus
 extern "C" {

@@ -74,6 +74,8 @@ struct GlobalSetupFailure {
   std::function<void(sim::SimHost&)> arrange;
   PF_Err expected;
   bool version_written;
+
+  friend void PrintTo(const GlobalSetupFailure& row, std::ostream* out) { *out << row.name; }
 };
 
 class GlobalSetupFailureTest : public HostTest,

@@ -156,6 +156,8 @@ struct PreRenderFailure {
   PF_Err expected;
   std::size_t params_read;
   bool layer_requested;
+
+  friend void PrintTo(const PreRenderFailure& row, std::ostream* out) { *out << row.name; }
 };
 
 class PreRenderFailureTest : public PreRenderTest,

@@ -212,6 +212,8 @@ struct RenderFailure {
   PF_Err expected;
   int world_suite_acquired;
   bool output_untouched;
+
+  friend void PrintTo(const RenderFailure& row, std::ostream* out) { *out << row.name; }
 };
 
 class SmartRenderFailureTest : public SmartRenderTest,

@@ -135,6 +135,8 @@ struct ReportCase {
   const char* name;
   const char* message;
   const char* expected_text;
+
+  friend void PrintTo(const ReportCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class AcquireSuiteOrReportTest : public HostTest,
