@@ -46,6 +46,17 @@ TEST_F(EntryPointTest, AboutWritesNameVersionAndDescription) {
   EXPECT_EQ(host.Releases("PF ANSI Suite", 1), 1);
 }
 
+TEST_F(EntryPointTest, TextCommandsWithoutTheAnsiSuiteReturn516) {
+  host.RemoveSuite("PF ANSI Suite", 1);
+  std::strcpy(host.out_data().return_msg, "untouched");
+  char text[] = "echo";
+  EXPECT_EQ(host.Send(PF_Cmd_ABOUT), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.Send(PF_Cmd_COMPLETELY_GENERAL, text), PF_Err_BAD_CALLBACK_PARAM);
+  host.in_data().pica_basicP = nullptr;
+  EXPECT_EQ(host.Send(PF_Cmd_ABOUT), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_STREQ(host.out_data().return_msg, "untouched");
+}
+
 TEST_F(EntryPointTest, GlobalSetupReportsVersionFlagsAndGlobalData) {
   // Flags the host set beforehand must survive: the words are ORed into.
   host.out_data().out_flags = 0x1;
