@@ -3,6 +3,7 @@
 // computes for the same settings with the host's own maths and sampler.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -139,6 +140,24 @@ double AlphaAt(const std::vector<std::uint8_t>& bytes, const Depth& depth, std::
   }
 }
 
+struct FrameWorlds {
+  PF_EffectWorld* input;
+  PF_EffectWorld* output;
+};
+
+// Rows wider than the image, and of different widths, so that a stride
+// taken from the wrong world or in bytes instead of pixels shows.
+FrameWorlds MakeFrameWorlds(ModuleSession& session, const Depth& depth) {
+  sim::SimHost& host = session.host();
+  PF_EffectWorld* input =
+      host.MakeWorld(depth.format, kWidth, kHeight, (kWidth + 3) * depth.pixel_size);
+  PF_EffectWorld* output =
+      host.MakeWorld(depth.format, kWidth, kHeight, (kWidth + 6) * depth.pixel_size, kOutputFill);
+  FillPattern(host, input);
+  session.SetWorlds(input, output);
+  return {input, output};
+}
+
 TEST_P(FrameTable, MatchesTheEngineBitForBit) {
   const FrameCase& frame_case = std::get<0>(GetParam());
   const Depth& depth = std::get<1>(GetParam());
@@ -149,15 +168,7 @@ TEST_P(FrameTable, MatchesTheEngineBitForBit) {
   host.in_data().downsample_x = frame_case.downsample;
   host.in_data().downsample_y = frame_case.downsample;
   session.SetParams(frame_case.values);
-
-  // Rows wider than the image, and of different widths, so that a stride
-  // taken from the wrong world or in bytes instead of pixels shows.
-  PF_EffectWorld* input =
-      host.MakeWorld(depth.format, kWidth, kHeight, (kWidth + 3) * depth.pixel_size);
-  PF_EffectWorld* output =
-      host.MakeWorld(depth.format, kWidth, kHeight, (kWidth + 6) * depth.pixel_size, kOutputFill);
-  FillPattern(host, input);
-  session.SetWorlds(input, output);
+  const auto [input, output] = MakeFrameWorlds(session, depth);
   const std::vector<std::uint8_t> input_bytes = host.BytesOf(input);
 
   const ModuleFrame frame = session.RenderFrame();
@@ -206,13 +217,8 @@ TEST_P(FrameTable, MatchesTheEngineBitForBit) {
       EXPECT_EQ(kept, kWidth * kHeight);
       break;
     case Expect::kAllErased:
-      EXPECT_EQ(kept + erased, kWidth * kHeight);
+      EXPECT_EQ(transparent, kWidth * kHeight);
       EXPECT_GT(erased, 0);
-      for (std::int32_t y = 0; y < kHeight; ++y) {
-        for (std::int32_t x = 0; x < kWidth; ++x) {
-          EXPECT_EQ(AlphaAt(rendered, depth, output->rowbytes, x, y), 0.0);
-        }
-      }
       break;
     case Expect::kPartial:
       EXPECT_GT(changed, 0);
@@ -232,6 +238,45 @@ INSTANTIATE_TEST_SUITE_P(AllOutcomes, FrameTable,
                            return std::string(std::get<0>(test_info.param).name) + "_" +
                                   std::get<1>(test_info.param).name;
                          });
+
+// A host whose sin, cos and tan differ from every C library's. Real hosts
+// differ in the last bits only; these are off far enough to move pixels at
+// every depth, so that a module computing with maths of its own instead of
+// the host's, whose frames would then differ from one host to the next,
+// cannot pass.
+double SkewedSin(double x) { return std::sin(x) * (1.0 + 1e-3); }
+double SkewedCos(double x) { return std::cos(x) * (1.0 - 1e-3); }
+double SkewedTan(double x) { return std::tan(x) * (1.0 + 2e-3); }
+
+TEST(HostMaths, TheModuleComputesWithTheHostsMaths) {
+  for (const Depth& depth : kDepths) {
+    SCOPED_TRACE(depth.name);
+    ModuleSession session;
+    sim::SimHost& host = session.host();
+    session.SetUpEffect();
+    const ParamValues values = {1, Percent(40), 6, 1, Degrees(30), 1};
+    session.SetParams(values);
+    const auto [input, output] = MakeFrameWorlds(session, depth);
+
+    const PF_ANSICallbacks plain = host.utils().ansi;
+    host.utils().ansi.sin = &SkewedSin;
+    host.utils().ansi.cos = &SkewedCos;
+    host.utils().ansi.tan = &SkewedTan;
+    const ModuleFrame frame = session.RenderFrame();
+    ASSERT_EQ(frame.render, PF_Err_NONE);
+    const WipeSettings settings = ReferenceSettings(host, values);
+    const ReferenceRender skewed(host, input, output, kOutputFill, settings);
+    host.utils().ansi = plain;
+    const ReferenceRender unskewed(host, input, output, kOutputFill, settings);
+
+    const std::vector<std::uint8_t> rendered = host.BytesOf(output);
+    EXPECT_TRUE(
+        SameBytes(rendered, host.BytesOf(skewed.world()), output->rowbytes, depth.pixel_size));
+    // Otherwise the skew would prove nothing about this frame.
+    EXPECT_FALSE(rendered == host.BytesOf(unskewed.world()));
+    session.SetDownEffect();
+  }
+}
 
 }  // namespace
 }  // namespace quillmarch::module_test
