@@ -334,16 +334,21 @@ Image ReadImage(const std::string& path, DepthChoice depth_choice) {
 }
 
 void CheckWritable(const std::string& path, PixelDepth depth) {
-  (void)FileTypeFor(path, depth);
   std::error_code error;
   if (fs::is_directory(path, error)) {
     throw ToolError("cannot write " + Quoted(path) + ": it is a folder");
   }
+  (void)FileTypeFor(path, depth);
   fs::path folder = fs::path(path).parent_path();
   if (folder.empty()) folder = ".";
-  if (!fs::is_directory(folder, error)) {
+  const fs::file_status status = fs::status(folder, error);
+  if (!fs::exists(status)) {
     throw ToolError("cannot write " + Quoted(path) + ": folder " + Quoted(folder.string()) +
                     " does not exist");
+  }
+  if (!fs::is_directory(status)) {
+    throw ToolError("cannot write " + Quoted(path) + ": " + Quoted(folder.string()) +
+                    " is not a folder");
   }
   if (access(folder.c_str(), W_OK | X_OK) != 0) {
     throw ToolError("cannot write " + Quoted(path) + ": folder " + Quoted(folder.string()) + ": " +
@@ -428,9 +433,13 @@ void TempFile::Commit() {
 }
 
 void InstallInterruptCleanup() {
-  std::signal(SIGINT, RemoveTempFileAndExit);
-  std::signal(SIGTERM, RemoveTempFileAndExit);
-  std::signal(SIGHUP, RemoveTempFileAndExit);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored on entry (SIGINT for a shell's background job) stays
+    // ignored, as the shell meant.
+    if (std::signal(signal_number, RemoveTempFileAndExit) == SIG_IGN) {
+      std::signal(signal_number, SIG_IGN);
+    }
+  }
 }
 
 }  // namespace quillmarch::tool

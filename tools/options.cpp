@@ -333,7 +333,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   } catch (const CLI::ParseError& error) {
     std::string message = error.what();
     if (message == "A subcommand is required") {
-      message = "a command is required: render or sequence";
+      // CLI11 says the same for a mistyped command and for none at all.
+      message = !args.empty() && !args.front().empty() && args.front().front() != '-'
+                    ? "unknown command " + Quoted(args.front()) + ", expected render or sequence"
+                    : "a command is required: render or sequence";
     }
     throw ToolError(message + " (see quillmarch --help)");
   }
