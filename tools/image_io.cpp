@@ -176,7 +176,7 @@ void ReadPixels(OIIO::ImageInput& input, const std::string& path, const ChannelM
       static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
   std::vector<Channel> file(pixel_count * count);
   if (!input.read_image(0, 0, 0, spec.nchannels, Traits::kBase, file.data())) {
-    throw ToolError("cannot read " + Quoted(path) + ": " + input.geterror());
+    throw ToolError("cannot read " + Quoted(path) + ": " + OneLine(input.geterror()));
   }
   auto& pixels = PixelsOf<Pixel>(image);
   for (std::size_t i = 0; i < pixel_count; ++i) {
@@ -231,6 +231,14 @@ OIIO::TypeDesc FileTypeFor(const std::string& path, PixelDepth depth) {
 }
 
 }  // namespace
+
+std::string OneLine(std::string reason) {
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+  for (std::size_t at = reason.find('\n'); at != std::string::npos; at = reason.find('\n', at)) {
+    reason.replace(at, 1, "; ");
+  }
+  return reason.empty() ? "no reason given by the image library" : reason;
+}
 
 Image Image::Blank(PixelDepth depth, std::int32_t width, std::int32_t height) {
   Image image;
@@ -305,7 +313,7 @@ Image ReadImage(const std::string& path, DepthChoice depth_choice) {
   if (!input) {
     std::string reason = OIIO::geterror();
     if (reason.empty()) reason = "not an image file this build can read";
-    throw ToolError("cannot read " + Quoted(path) + ": " + reason);
+    throw ToolError("cannot read " + Quoted(path) + ": " + OneLine(reason));
   }
   const OIIO::ImageSpec& spec = input->spec();
   if (spec.depth > 1) throw ToolError("cannot read " + Quoted(path) + ": a volume image");
@@ -359,7 +367,7 @@ void CheckWritable(const std::string& path, PixelDepth depth) {
 void WriteImage(const Image& image, const std::string& path) {
   const OIIO::TypeDesc file_type = FileTypeFor(path, image.Depth());
   auto output = OIIO::ImageOutput::create(path);
-  if (!output) throw ToolError("cannot write " + Quoted(path) + ": " + OIIO::geterror());
+  if (!output) throw ToolError("cannot write " + Quoted(path) + ": " + OneLine(OIIO::geterror()));
 
   OIIO::ImageSpec spec(image.width, image.height, 4, file_type);
   spec.alpha_channel = 3;
@@ -369,7 +377,7 @@ void WriteImage(const Image& image, const std::string& path) {
 
   TempFile temp(path);
   if (!output->open(temp.Path(), spec)) {
-    throw ToolError("cannot write " + Quoted(path) + ": " + output->geterror());
+    throw ToolError("cannot write " + Quoted(path) + ": " + OneLine(output->geterror()));
   }
   bool written = false;
   switch (image.Depth()) {
@@ -385,7 +393,7 @@ void WriteImage(const Image& image, const std::string& path) {
   }
   const bool closed = output->close();
   if (!written || !closed) {
-    throw ToolError("cannot write " + Quoted(path) + ": " + output->geterror());
+    throw ToolError("cannot write " + Quoted(path) + ": " + OneLine(output->geterror()));
   }
   temp.Commit();
 }

@@ -29,6 +29,10 @@ struct Image {
   WorldView View() const;
 };
 
+/// An image library message as one line: OpenImageIO may tell one failure
+/// on several lines, once per layer.
+std::string OneLine(std::string reason);
+
 /// "8-bit", "16-bit" or "float".
 const char* DepthName(PixelDepth depth);
 

@@ -75,7 +75,7 @@ std::vector<std::uint8_t> CompositeOverCheckerboard(const Image& frame, PreviewS
   if (size.width != frame.width || size.height != frame.height) {
     scaled.reset(OIIO::ImageSpec(size.width, size.height, 4, OIIO::TypeDesc::FLOAT));
     if (!OIIO::ImageBufAlgo::resize(scaled, full, "triangle")) {
-      throw ToolError("cannot scale a frame for the previews: " + scaled.geterror());
+      throw ToolError("cannot scale a frame for the previews: " + OneLine(scaled.geterror()));
     }
     shown = &scaled;
   }
@@ -152,14 +152,14 @@ void PreviewWriter::AddFrame(const Image& frame) {
     gif_ = std::make_unique<Gif>(gif_path_);
     gif_->output = OIIO::ImageOutput::create(gif_path_);
     if (!gif_->output)
-      throw ToolError("cannot write " + Quoted(gif_path_) + ": " + OIIO::geterror());
+      throw ToolError("cannot write " + Quoted(gif_path_) + ": " + OneLine(OIIO::geterror()));
     opened = gif_->output->open(gif_->temp.Path(), spec);
   } else {
     opened = gif_->output->open(gif_->temp.Path(), spec, OIIO::ImageOutput::AppendSubimage);
   }
   const std::vector<std::uint8_t> picture = CompositeOverCheckerboard(frame, gif_size_);
   if (!opened || !gif_->output->write_image(OIIO::TypeDesc::UINT8, picture.data())) {
-    throw ToolError("cannot write " + Quoted(gif_path_) + ": " + gif_->output->geterror());
+    throw ToolError("cannot write " + Quoted(gif_path_) + ": " + OneLine(gif_->output->geterror()));
   }
   ++added_;
 }
@@ -174,10 +174,10 @@ void PreviewWriter::Finish() {
   if (!sheet || !sheet->open(sheet_temp.Path(), Rgb8Spec(sheet_size_)) ||
       !sheet->write_image(OIIO::TypeDesc::UINT8, sheet_.data()) || !sheet->close()) {
     throw ToolError("cannot write " + Quoted(sheet_path_) + ": " +
-                    (sheet ? sheet->geterror() : OIIO::geterror()));
+                    OneLine(sheet ? sheet->geterror() : OIIO::geterror()));
   }
   if (!gif_->output->close()) {
-    throw ToolError("cannot write " + Quoted(gif_path_) + ": " + gif_->output->geterror());
+    throw ToolError("cannot write " + Quoted(gif_path_) + ": " + OneLine(gif_->output->geterror()));
   }
   sheet_temp.Commit();
   gif_->temp.Commit();
