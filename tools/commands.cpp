@@ -98,9 +98,10 @@ void RunRender(const ToolOptions& options, std::FILE* summary, std::FILE* progre
   ProgressBar bar(progress_stream,
                   WantsProgressBar(progress_stream, options.quiet) && pixels >= kLargeFramePixels,
                   input.height + 1);
-  const Image output = RenderFrame(input, options.params, [&](std::int32_t row, std::int32_t) {
-    bar.Update(row + 1, "rendering");
-  });
+  Image output;
+  RenderFrame(
+      input, options.params,
+      [&](std::int32_t row, std::int32_t) { bar.Update(row + 1, "rendering"); }, output);
   bar.Update(input.height, "writing");
   WriteImage(output, options.output);
   bar.Clear();
@@ -125,6 +126,7 @@ void RunSequence(const ToolOptions& options, std::FILE* summary, std::FILE* prog
                   static_cast<std::int64_t>(options.frames) * (input.height + 1));
 
   RawParams params = options.params;
+  Image frame;  // one buffer for all frames
   for (std::int32_t index = 0; index < options.frames; ++index) {
     const double percent =
         SequencePercent(options.from_percent, options.to_percent, index, options.frames);
@@ -132,8 +134,9 @@ void RunSequence(const ToolOptions& options, std::FILE* summary, std::FILE* prog
     const std::string note =
         "frame " + std::to_string(index + 1) + "/" + std::to_string(options.frames);
     const std::int64_t before = static_cast<std::int64_t>(index) * (input.height + 1);
-    const Image frame = RenderFrame(
-        input, params, [&](std::int32_t row, std::int32_t) { bar.Update(before + row + 1, note); });
+    RenderFrame(
+        input, params, [&](std::int32_t row, std::int32_t) { bar.Update(before + row + 1, note); },
+        frame);
     const std::string path = FramePath(options.output, index + 1, extension);
     WriteImage(frame, path);
     folder.Wrote(path);
@@ -173,9 +176,10 @@ Image LoadInput(const ToolOptions& options) {
   return MakeTestCard(PixelDepth::Depth8);
 }
 
-Image RenderFrame(const Image& input, const RawParams& params,
-                  const std::function<void(std::int32_t row, std::int32_t rows)>& row_done) {
-  Image output = input;  // the engine changes a copy of the input in place
+void RenderFrame(const Image& input, const RawParams& params,
+                 const std::function<void(std::int32_t row, std::int32_t rows)>& row_done,
+                 Image& output) {
+  output = input;  // the engine changes a copy of the input in place
   const WorldView input_view = input.View();
   StandaloneHost host(input_view, row_done);
   const std::int32_t code = RenderWipe(DeriveSettings(params), input_view, output.View(), host);
@@ -183,7 +187,6 @@ Image RenderFrame(const Image& input, const RawParams& params,
     throw ToolError("the wipe engine could not render the frame (error " + std::to_string(code) +
                     ")");
   }
-  return output;
 }
 
 void RunCommand(const ToolOptions& options, std::FILE* summary, std::FILE* progress) {

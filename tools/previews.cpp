@@ -23,12 +23,12 @@ constexpr std::uint8_t kSheetBackground = 40;
 
 double Unit(double value) { return std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0); }
 
-// A frame's pixels as premultiplied float RGBA in 0..1: premultiplied, so
-// that scaling down does not bleed the colour of transparent pixels.
+// A frame's pixels as premultiplied float RGBA in 0..1, written straight
+// into `rgba`: premultiplied, so that scaling down does not bleed the colour
+// of transparent pixels.
 template <typename Pixel>
-std::vector<float> PremultipliedRgba(const Image& frame, double most) {
+void PremultiplyInto(const Image& frame, double most, float* rgba) {
   const auto& pixels = std::get<std::vector<Pixel>>(frame.pixels);
-  std::vector<float> rgba(pixels.size() * 4);
   for (std::size_t i = 0; i < pixels.size(); ++i) {
     const double alpha = Unit(static_cast<double>(pixels[i].alpha) / most);
     rgba[i * 4 + 0] = static_cast<float>(Unit(static_cast<double>(pixels[i].red) / most) * alpha);
@@ -36,19 +36,6 @@ std::vector<float> PremultipliedRgba(const Image& frame, double most) {
     rgba[i * 4 + 2] = static_cast<float>(Unit(static_cast<double>(pixels[i].blue) / most) * alpha);
     rgba[i * 4 + 3] = static_cast<float>(alpha);
   }
-  return rgba;
-}
-
-std::vector<float> PremultipliedRgba(const Image& frame) {
-  switch (frame.Depth()) {
-    case PixelDepth::Depth8:
-      return PremultipliedRgba<Pixel8>(frame, 255.0);
-    case PixelDepth::Depth16:
-      return PremultipliedRgba<Pixel16>(frame, 65535.0);
-    case PixelDepth::DepthFloat:
-      return PremultipliedRgba<PixelFloat>(frame, 1.0);
-  }
-  return {};
 }
 
 OIIO::ImageSpec Rgb8Spec(PreviewSize size) {
@@ -66,28 +53,48 @@ PreviewSize FitWithin(std::int32_t width, std::int32_t height, std::int32_t box)
           std::max(1, static_cast<std::int32_t>(std::lround(height * scale)))};
 }
 
-std::vector<std::uint8_t> CompositeOverCheckerboard(const Image& frame, PreviewSize size) {
-  std::vector<float> source = PremultipliedRgba(frame);
-  const OIIO::ImageBuf full(OIIO::ImageSpec(frame.width, frame.height, 4, OIIO::TypeDesc::FLOAT),
-                            source.data());
-  OIIO::ImageBuf scaled;
-  const OIIO::ImageBuf* shown = &full;
-  if (size.width != frame.width || size.height != frame.height) {
-    scaled.reset(OIIO::ImageSpec(size.width, size.height, 4, OIIO::TypeDesc::FLOAT));
-    if (!OIIO::ImageBufAlgo::resize(scaled, full, "triangle")) {
-      throw ToolError("cannot scale a frame for the previews: " + OneLine(scaled.geterror()));
-    }
-    shown = &scaled;
+namespace {
+
+// Premultiplied float RGBA, owning its pixels.
+OIIO::ImageBuf Premultiplied(const Image& frame) {
+  OIIO::ImageBuf buffer(OIIO::ImageSpec(frame.width, frame.height, 4, OIIO::TypeDesc::FLOAT),
+                        OIIO::InitializePixels::No);
+  auto* rgba = static_cast<float*>(buffer.localpixels());
+  switch (frame.Depth()) {
+    case PixelDepth::Depth8:
+      PremultiplyInto<Pixel8>(frame, 255.0, rgba);
+      break;
+    case PixelDepth::Depth16:
+      PremultiplyInto<Pixel16>(frame, 65535.0, rgba);
+      break;
+    case PixelDepth::DepthFloat:
+      PremultiplyInto<PixelFloat>(frame, 1.0, rgba);
+      break;
   }
-  std::vector<float> small(static_cast<std::size_t>(size.width) *
-                           static_cast<std::size_t>(size.height) * 4);
-  shown->get_pixels(OIIO::ROI(0, size.width, 0, size.height, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
-                    small.data());
+  return buffer;
+}
+
+OIIO::ImageBuf Scaled(const OIIO::ImageBuf& source, PreviewSize size) {
+  const OIIO::ImageSpec& spec = source.spec();
+  if (spec.width == size.width && spec.height == size.height) return source;
+  OIIO::ImageBuf scaled(OIIO::ImageSpec(size.width, size.height, 4, OIIO::TypeDesc::FLOAT));
+  if (!OIIO::ImageBufAlgo::resize(scaled, source, "triangle")) {
+    throw ToolError("cannot scale a frame for the previews: " + OneLine(scaled.geterror()));
+  }
+  return scaled;
+}
+
+std::vector<std::uint8_t> OverCheckerboard(const OIIO::ImageBuf& picture) {
+  const std::int32_t width = picture.spec().width;
+  const std::int32_t height = picture.spec().height;
+  std::vector<float> small(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+  picture.get_pixels(OIIO::ROI(0, width, 0, height, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
+                     small.data());
 
   std::vector<std::uint8_t> rgb(small.size() / 4 * 3);
-  for (std::int32_t y = 0; y < size.height; ++y) {
-    for (std::int32_t x = 0; x < size.width; ++x) {
-      const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width) +
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                             static_cast<std::size_t>(x);
       const bool light = ((x / kCheckerSquare) + (y / kCheckerSquare)) % 2 == 0;
       const double checker = light ? kCheckerLight : kCheckerDark;
@@ -100,6 +107,12 @@ std::vector<std::uint8_t> CompositeOverCheckerboard(const Image& frame, PreviewS
     }
   }
   return rgb;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> CompositeOverCheckerboard(const Image& frame, PreviewSize size) {
+  return OverCheckerboard(Scaled(Premultiplied(frame), size));
 }
 
 struct PreviewWriter::Gif {
@@ -129,7 +142,10 @@ PreviewWriter::PreviewWriter(const std::string& folder, std::int32_t frame_width
 PreviewWriter::~PreviewWriter() = default;
 
 void PreviewWriter::AddFrame(const Image& frame) {
-  const std::vector<std::uint8_t> cell = CompositeOverCheckerboard(frame, thumbnail_);
+  // Scaled once to the GIF's size and from there to the cell's: a 4K frame
+  // is filtered once, not twice.
+  const OIIO::ImageBuf gif_picture = Scaled(Premultiplied(frame), gif_size_);
+  const std::vector<std::uint8_t> cell = OverCheckerboard(Scaled(gif_picture, thumbnail_));
   const std::int32_t left = kGap + (added_ % columns_) * (thumbnail_.width + kGap);
   const std::int32_t top = kGap + (added_ / columns_) * (thumbnail_.height + kGap);
   const auto row_bytes = static_cast<std::size_t>(thumbnail_.width) * 3;
@@ -157,7 +173,7 @@ void PreviewWriter::AddFrame(const Image& frame) {
   } else {
     opened = gif_->output->open(gif_->temp.Path(), spec, OIIO::ImageOutput::AppendSubimage);
   }
-  const std::vector<std::uint8_t> picture = CompositeOverCheckerboard(frame, gif_size_);
+  const std::vector<std::uint8_t> picture = OverCheckerboard(gif_picture);
   if (!opened || !gif_->output->write_image(OIIO::TypeDesc::UINT8, picture.data())) {
     throw ToolError("cannot write " + Quoted(gif_path_) + ": " + OneLine(gif_->output->geterror()));
   }
