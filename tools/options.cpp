@@ -147,6 +147,17 @@ struct OptionTexts {
   bool quiet = false;
 };
 
+// CLI11 2.1 prints no default for an option kept as text, so the help says
+// it in the description.
+void ShowDefaults(CLI::App& command) {
+  for (CLI::Option* option : command.get_options()) {
+    if (!option->get_default_str().empty()) {
+      option->description(option->get_description() + " (default " + option->get_default_str() +
+                          ")");
+    }
+  }
+}
+
 void AddEffectOptions(CLI::App& command, OptionTexts& texts, bool with_completion) {
   auto choice_help = [](ParamIndex index) {
     const auto words = ChoiceWords(index);
@@ -319,6 +330,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   sequence->footer(
       "Writes OUTDIR/frame-0001.png ... (.exr at float depth), OUTDIR/contact-sheet.png and "
       "OUTDIR/preview.gif; the previews are 8-bit at every depth.");
+
+  ShowDefaults(*render);
+  ShowDefaults(*sequence);
 
   // CLI11 takes the arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());

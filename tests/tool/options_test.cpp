@@ -188,8 +188,10 @@ TEST(OptionHelp, IsTextNotOptions) {
   }
   // The help shows the effect's defaults.
   const std::string help = ParseCommandLine({"render", "--help"}).help;
-  for (const char* shown : {"--width PIXELS", "4 to 1000", "--direction-mode to-right|to-left",
-                            "--mode normal|constant", "--displace on|off"}) {
+  for (const char* shown :
+       {"--width PIXELS", "4 to 1000 (default 20)", "--direction-mode to-right|to-left",
+        "(default to-right)", "--mode normal|constant", "(default normal)", "--displace on|off",
+        "(default on)", "(default 90)", "(default 1/1)"}) {
     EXPECT_NE(help.find(shown), std::string::npos) << shown;
   }
 }
